@@ -7,6 +7,7 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <pthread.h>
 #include <new>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,14 +21,11 @@ namespace {
 const char kBanner[] = "------ INIT ------------------------ INIT -------";
 
 // The lock is created once per process: a second init must not re-create it under a writer.
-bool gLockReady = false;
+pthread_once_t gLockOnce = PTHREAD_ONCE_INIT;
 
 void ensureLock()
 {
-    if (!gLockReady) {
-        sem_init(&hSemaphore, 0, 1);
-        gLockReady = true;
-    }
+    pthread_once(&gLockOnce, [] { sem_init(&hSemaphore, 0, 1); });
 }
 
 void lock()
@@ -61,9 +59,12 @@ void writeStamped(const char *text)
     fflush(fpLOGFILEUI);
 }
 
+FILE *loadLog() { return __atomic_load_n(&fpLOGFILEUI, __ATOMIC_ACQUIRE); }
+void storeLog(FILE *fp) { __atomic_store_n(&fpLOGFILEUI, fp, __ATOMIC_RELEASE); }
+
 void printLine(const char *text)
 {
-    if (fpLOGFILEUI == nullptr) {
+    if (loadLog() == nullptr) {
         return;
     }
     lock();
@@ -148,7 +149,9 @@ long long copyKept(int fd, long long from, long long size, FILE *out, unsigned c
 
 } // namespace
 
-LogFileUI::LogFileUI() { fpLOGFILEUI = nullptr; }
+LogFileUI::LogFileUI() { storeLog(nullptr); }
+
+bool LogFileUI::isOpen() { return loadLog() != nullptr; }
 
 LogFileUI::~LogFileUI() = default;
 
@@ -161,8 +164,11 @@ void LogFileUI::init(char *buf)
     memcpy(buf, LOGFILENAME, sizeof LOGFILENAME);
     FILE *fp = fopen(buf, "a+");
     lock();
-    // A stream held before is replaced, not closed: nothing writes to it any more.
-    fpLOGFILEUI = fp;
+    // A stream held before would be unreachable once replaced: close it rather than leak it.
+    if (fpLOGFILEUI != nullptr) {
+        fclose(fpLOGFILEUI);
+    }
+    storeLog(fp);
     unlock();
     if (fp != nullptr) {
         print(const_cast<char *>(kBanner));
@@ -173,14 +179,12 @@ void LogFileUI::print(char *text) { printLine(text); }
 
 int LogFileUI::close(char * /*unused*/)
 {
-    if (!gLockReady) {
-        return 0;
-    }
+    ensureLock();
     int rc = 0;
     lock();
     if (fpLOGFILEUI != nullptr) {
         rc = fclose(fpLOGFILEUI);
-        fpLOGFILEUI = nullptr;
+        storeLog(nullptr);
     }
     unlock();
     return rc;
@@ -188,7 +192,7 @@ int LogFileUI::close(char * /*unused*/)
 
 void LogFileUI::prn_time()
 {
-    if (fpLOGFILEUI == nullptr) {
+    if (loadLog() == nullptr) {
         return;
     }
     lock();
@@ -200,7 +204,7 @@ void LogFileUI::prn_time()
 
 void LogFileUI::print_code(char *format, int value)
 {
-    if (fpLOGFILEUI == nullptr || format == nullptr) {
+    if (loadLog() == nullptr || format == nullptr) {
         return;
     }
     char line[512];
@@ -213,7 +217,7 @@ void LogFileUI::print_code(char *format, int value)
 
 void LogFileUI::print_code(char *format, double value)
 {
-    if (fpLOGFILEUI == nullptr || format == nullptr) {
+    if (loadLog() == nullptr || format == nullptr) {
         return;
     }
     char line[512];
@@ -226,7 +230,7 @@ void LogFileUI::print_code(char *format, double value)
 
 long LogFileUI::calc_pos(int n)
 {
-    if (fpLOGFILEUI == nullptr) {
+    if (loadLog() == nullptr) {
         return 0;
     }
     ensureLock();
@@ -272,8 +276,11 @@ void LogFileUI::check_len(char *dir)
     const char *path = dir;
 
     lock();
+    if (fpLOGFILEUI != nullptr) {
+        fclose(fpLOGFILEUI); // replaced below; nothing could write to it any more
+    }
     FILE *fp = fopen(path, "r+b");
-    fpLOGFILEUI = fp; // a stream held before is replaced, not closed
+    storeLog(fp);
     if (fp == nullptr) {
         unlock();
         return;
@@ -319,7 +326,7 @@ void LogFileUI::check_len(char *dir)
     delete[] buf;
     if (ok) {
         fclose(fp);
-        fpLOGFILEUI = out; // positioned after the written text
+        storeLog(out); // positioned after the written text
     } else {
         if (out != nullptr) {
             fclose(out);

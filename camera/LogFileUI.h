@@ -26,6 +26,8 @@ public:
     // Composes the log's name in buf (at least 16 bytes), opens the log for appending and
     // writes the banner. Creates the lock only the first time.
     static void init(char *buf);
+    // Whether a log is open now; safe to ask from any thread.
+    static bool isOpen();
     // Writes "<ctime>\t<text>\n" and flushes; does nothing while no log is open.
     static void print(char *text);
     // Closes the log; the result of fclose, or 0 when no log was open. The text is unused.

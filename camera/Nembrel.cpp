@@ -28,7 +28,7 @@ constexpr int kPowerOnAttempts = 5;
 // Composes one line in a 1024-byte buffer (longer texts are cut) and logs it.
 __attribute__((format(printf, 1, 2))) void logLine(const char *format, ...)
 {
-    if (fpLOGFILEUI == nullptr) {
+    if (!LogFileUI::isOpen()) {
         return;
     }
     char line[1024];
@@ -409,7 +409,7 @@ int CHIDWrapperJ::unloadHID()
 
 void CHIDWrapperJ::logWriteFailure(const char *format)
 {
-    if (fpLOGFILEUI == nullptr) {
+    if (!LogFileUI::isOpen()) {
         return;
     }
     ErrorText err(hidDevice);
