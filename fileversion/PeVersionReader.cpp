@@ -102,19 +102,19 @@ constexpr std::uint32_t kVsVersionInfoId = 1;
 constexpr std::uint32_t kLangNeutral = 0x0000;
 constexpr std::uint32_t kLangEnglishUs = 0x0409;
 
-// VS_VERSIONINFO: 0 wLength, 2 wValueLength, 4 wType, 6 szKey L"VS_VERSION_INFO" with its NUL
-// (32 bytes), padding to a multiple of 4 from the block's start, so the value starts at 40.
-// The value is VS_FIXEDFILEINFO (52 bytes): 0 dwSignature 0xFEEF04BD, 4 dwStrucVersion,
-// 8 dwFileVersionMS, 12 dwFileVersionLS, ...
-// The signature is not tested: the Windows API does not test it on this way either, and both
-// builds of the library should answer alike.
+// VS_VERSIONINFO: 0 wLength, 2 wValueLength, 4 wType, 6 szKey (L"VS_VERSION_INFO" and its NUL),
+// padding to a multiple of 4 from the block's start, then the value, VS_FIXEDFILEINFO (52 bytes):
+// 0 dwSignature 0xFEEF04BD, 4 dwStrucVersion, 8 dwFileVersionMS, 12 dwFileVersionLS, ...
+// The Windows API tests neither the key's text nor the signature on this way, and trusts the
+// resource's size over wLength; we do the same, so that both builds answer alike. The value
+// starts after the key's own terminator.
 constexpr std::size_t kBlockKey = 6;
-constexpr char16_t kVersionInfoKey[] = u"VS_VERSION_INFO";
-constexpr std::size_t kBlockValue = (kBlockKey + sizeof kVersionInfoKey + 3) & ~std::size_t{3};
 constexpr std::size_t kFixedFileInfoSize = 52;
 constexpr std::size_t kFixedFileVersionMS = 8;
 constexpr std::size_t kFixedFileVersionLS = 12;
-constexpr std::size_t kBlockNeeded = kBlockValue + kFixedFileInfoSize;
+// "VS_VERSION_INFO" puts the value at 40; we read far enough for a somewhat longer key.
+constexpr std::size_t kBlockHeadSize = 160;
+constexpr std::size_t kBlockNeeded = 40 + kFixedFileInfoSize;
 
 // Where an RVA lies in the file, and how far the section holding it goes there.
 struct FileSpan {
@@ -342,27 +342,27 @@ bool readPeFileVersion(ByteReader& reader, std::uint32_t* fileVersionMS,
   const std::uint32_t blockRva = le32(dataEntry);
   const std::uint32_t blockSize = le32(dataEntry + 4);
   FileSpan block{};
-  if (blockSize < kBlockNeeded || !image.mapRva(blockRva, kBlockNeeded, &block)) {
+  const std::uint32_t mapped = blockSize < kBlockHeadSize ? blockSize : kBlockHeadSize;
+  if (blockSize < kBlockNeeded || !image.mapRva(blockRva, mapped, &block)) {
     return false;
   }
 
-  // Only the head of the block up to the end of VS_FIXEDFILEINFO is read.
-  unsigned char head[kBlockNeeded];
-  if (!reader.read(block.offset, head, sizeof head)) {
+  // Only the head of the block, up to the end of VS_FIXEDFILEINFO, is read.
+  unsigned char head[kBlockHeadSize];
+  const std::size_t headSize = blockSize < sizeof head ? blockSize : sizeof head;
+  if (!reader.read(block.offset, head, headSize)) {
     return false;
   }
-  const std::uint16_t length = le16(head);
-  const std::uint16_t valueLength = le16(head + 2);
-  for (std::size_t i = 0; i < sizeof kVersionInfoKey / sizeof kVersionInfoKey[0]; ++i) {
-    if (le16(head + kBlockKey + 2 * i) != kVersionInfoKey[i]) {
-      return false;
-    }
+  std::size_t keyEnd = kBlockKey;
+  while (keyEnd + 2 <= headSize && le16(head + keyEnd) != 0) {
+    keyEnd += 2;
   }
-  // The fixed part must be all there, inside both the block and the resource that holds it.
-  if (valueLength < kFixedFileInfoSize || length < kBlockNeeded) {
+  const std::size_t value = (keyEnd + 2 + 3) & ~std::size_t{3};
+  // The fixed part must be all there and inside the resource that holds the block.
+  if (le16(head + 2) < kFixedFileInfoSize || value + kFixedFileInfoSize > headSize) {
     return false;
   }
-  *fileVersionMS = le32(head + kBlockValue + kFixedFileVersionMS);
-  *fileVersionLS = le32(head + kBlockValue + kFixedFileVersionLS);
+  *fileVersionMS = le32(head + value + kFixedFileVersionMS);
+  *fileVersionLS = le32(head + value + kFixedFileVersionLS);
   return true;
 }
