@@ -447,6 +447,10 @@ SIMCAM_API void hid_close(hid_device *dev)
         return;
     }
     if (consume(s.closeThrows)) {
+        // The device is let go of, but the handle's memory is kept: the caller may still hold it.
+        ++s.closes;
+        --s.handles;
+        s.queue.clear();
         s.graveyard.push_back(dev);
         setError(s, L"hid_close: simulated failure");
         throw std::runtime_error("simulated hid_close failure");
@@ -568,6 +572,7 @@ SIMCAM_API void simcam_unplug(void)
 
 SIMCAM_API void simcam_plug(void) { LOCKED; s.unplugged = false; }
 SIMCAM_API void simcam_unplug_before_call(int n) { LOCKED; s.unplugCountdown = n; }
+SIMCAM_API int simcam_unplugged(void) { LOCKED; return s.unplugged ? 1 : 0; }
 
 SIMCAM_API void simcam_set_error(const wchar_t *text)
 {

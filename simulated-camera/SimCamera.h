@@ -57,13 +57,14 @@ void simcam_fail_enumerate(int on);
 void simcam_fail_opens(int count);
 void simcam_fail_writes(int count);
 void simcam_fail_reads(int count);
-void simcam_close_throws(int count);
+void simcam_close_throws(int count); /* the close still releases the device, then throws */
 /* Unplugged: opens fail, writes and reads of open handles fail, until plugged in again. */
 void simcam_unplug(void);
 void simcam_plug(void);
 /* Unplugs the camera right before the n-th hid_* call that touches a device from now on
  * (write, read, open, set_nonblocking, close; 1 = the next one). 0 disarms. */
 void simcam_unplug_before_call(int n);
+int simcam_unplugged(void);
 
 /* The text that hid_error gives; null makes it give null. Default: "Success" or, once a
  * call failed, the failure's text. */
