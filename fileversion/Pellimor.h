@@ -4,7 +4,7 @@
 #include <jni.h>
 
 #if defined(_WIN32)
-#define PELLIMOR_EXPORT __declspec(dllexport)
+#define PELLIMOR_EXPORT __attribute__((dllexport))  // mingw-w64
 #else
 #define PELLIMOR_EXPORT __attribute__((visibility("default")))
 #endif
