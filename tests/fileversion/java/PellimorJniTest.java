@@ -53,6 +53,45 @@ public class PellimorJniTest {
         expect("a directory", "0.0.0.0", dlg.GetFileVersionInfoDLL(fixtures.toString(), 0));
         expect("second argument", "1.2.3.4", dlg.GetFileVersionInfoDLL(v1234, Integer.MIN_VALUE));
 
+        // Paths that are no regular file, or cannot be read: each "0.0.0.0", at once, never a
+        // hang on a FIFO without a writer or a stream from a device.
+        Path fifo = scratch.resolve("fifo");
+        Files.deleteIfExists(fifo);
+        new ProcessBuilder("mkfifo", fifo.toString()).inheritIO().start().waitFor();
+        Path dangling = scratch.resolve("dangling");
+        Files.deleteIfExists(dangling);
+        Files.createSymbolicLink(dangling, scratch.resolve("nothing-here"));
+        Path unreadable = scratch.resolve("unreadable.dll");
+        Files.copy(Paths.get(v1234), unreadable, java.nio.file.StandardCopyOption.REPLACE_EXISTING);
+        new ProcessBuilder("chmod", "000", unreadable.toString()).inheritIO().start().waitFor();
+        boolean root = "root".equals(System.getProperty("user.name"));
+        String[][] hostile = {
+            {"a FIFO", fifo.toString()},
+            {"/dev/zero", "/dev/zero"},
+            {"/dev/urandom", "/dev/urandom"},
+            {"/dev/null", "/dev/null"},
+            {"a directory", scratch.toString()},
+            {"a dangling link", dangling.toString()},
+            {"a path of 300 characters", "/" + "d".repeat(299)},
+            {"characters above U+00FF", scratch + "/中文.dll"},
+            {"an empty path", ""},
+            {"a relative path that names nothing", "no/such/file.dll"},
+        };
+        for (String[] h : hostile) {
+            long t0 = System.nanoTime();
+            expect(h[0], "0.0.0.0", dlg.GetFileVersionInfoDLL(h[1], 0));
+            long ms = (System.nanoTime() - t0) / 1_000_000;
+            if (ms > 1000) {
+                failures++;
+                System.out.println("FAIL " + h[0] + " took " + ms + " ms");
+            }
+        }
+        // Root reads any file, so the unreadable one is only unreadable for others.
+        expect("an unreadable file", root ? "1.2.3.4" : "0.0.0.0", dlg.GetFileVersionInfoDLL(unreadable.toString(), 0));
+        Files.deleteIfExists(fifo);
+        Files.deleteIfExists(dangling);
+        Files.deleteIfExists(unreadable);
+
         String first = dlg.GetFileVersionInfoDLL(v1234, 0);
         String second = dlg.GetFileVersionInfoDLL(v1234, 0);
         if (first == second) {
