@@ -14,6 +14,9 @@ struct ToggleCase {
     unsigned char resume;  // byte sent by resume
 };
 
+void PrintTo(const ToggleCase &c, std::ostream *os) { *os << "stored status " << c.stored; }
+
+
 class ToggleTable : public CameraTest, public ::testing::WithParamInterface<ToggleCase> {};
 
 TEST_P(ToggleTable, LightToggle)

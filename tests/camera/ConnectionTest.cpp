@@ -159,6 +159,9 @@ struct PowerFailCase {
     simcam_model model;
 };
 
+void PrintTo(const PowerFailCase &c, std::ostream *os) { *os << c.failures << (c.model == SIMCAM_SOMIA ? " failures, Somia" : " failures, Panasonic"); }
+
+
 class PowerOnRetries : public CameraTest, public ::testing::WithParamInterface<PowerFailCase> {};
 
 TEST_P(PowerOnRetries, CloseWaitReopenWaitAndTryAgain)

@@ -20,6 +20,9 @@ struct DiscoveryCase {
     unsigned char somia, panasonic;
 };
 
+void PrintTo(const DiscoveryCase &c, std::ostream *os) { *os << c.name; }
+
+
 class DiscoveryTable : public CameraTest, public ::testing::WithParamInterface<DiscoveryCase> {};
 
 TEST_P(DiscoveryTable, ChoosesTheFirstCameraEntryAndNumbersItsPosition)

@@ -197,6 +197,9 @@ struct TrimCase {
     std::string content;
 };
 
+void PrintTo(const TrimCase &c, std::ostream *os) { *os << c.name; }
+
+
 class TrimTable : public CameraTest, public ::testing::WithParamInterface<TrimCase> {};
 
 TEST_P(TrimTable, KeepsTheNewestWholeLines)

@@ -23,6 +23,9 @@ struct ReportCase {
     std::vector<std::string> lines;
 };
 
+void PrintTo(const ReportCase &c, std::ostream *os) { *os << c.name; }
+
+
 class StatusTable : public CameraTest, public ::testing::WithParamInterface<ReportCase> {};
 
 TEST_P(StatusTable, ReadsOneReportPerCall)
