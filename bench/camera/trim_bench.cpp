@@ -81,7 +81,9 @@ int main(int argc, char **argv)
             return 1;
         }
         // The same file for both: copied fresh (and so in the page cache) before each run.
-        std::string cp = "cp " + copy + " " + log;
+        // Written out (sync) before each run: a log grows line by line and is flushed as it
+        // goes, so it has no backlog of dirty pages for the trim's fsync to wait on.
+        std::string cp = "cp " + copy + " " + log + " && sync";
         if (system(cp.c_str()) != 0) {
             return 1;
         }
@@ -97,8 +99,20 @@ int main(int argc, char **argv)
             execlp("tail", "tail", "-c", "1400000", copy.c_str(), static_cast<char *>(nullptr));
             return 127;
         });
-        printf("trim %6lld MiB  check_len %8.2f ms %7ld KiB peak | tail -c %8.2f ms %7ld KiB peak | time ratio %.2f\n",
-               size >> 20, lib.seconds * 1e3, lib.peakKiB, tail.seconds * 1e3, tail.peakKiB, lib.seconds / tail.seconds);
+        // The same job done with tail: the newest bytes into a new file, renamed over the log.
+        // Replacing a large file costs the kernel its release, whoever replaces it.
+        if (system(cp.c_str()) != 0) {
+            return 1;
+        }
+        Run tailMv = inChild([&] {
+            execl("/bin/sh", "sh", "-c", "tail -c 1400000 \"$0\" > \"$0.new\" && mv \"$0.new\" \"$0\"",
+                  log.c_str(), static_cast<char *>(nullptr));
+            return 127;
+        });
+        printf("trim %5lld MiB  check_len %8.2f ms %6ld KiB peak | tail -c %7.2f ms %6ld KiB"
+               " | tail -c + mv %8.2f ms %6ld KiB | ratio to tail+mv %.2f\n",
+               size >> 20, lib.seconds * 1e3, lib.peakKiB, tail.seconds * 1e3, tail.peakKiB,
+               tailMv.seconds * 1e3, tailMv.peakKiB, lib.seconds / tailMv.seconds);
         fflush(stdout);
     }
     std::string rm = "rm -rf " + dir;
