@@ -34,6 +34,7 @@ void describeStatus(int s, char *out, unsigned long n)
         }
         int w = std::snprintf(out + used, n - used, "%s%s", used > 0 ? ", " : "", b.name);
         if (w < 0 || static_cast<size_t>(w) >= n - used) {
+            out[used] = '\0';  // whole names only
             break;
         }
         used += static_cast<size_t>(w);
@@ -220,6 +221,11 @@ int runCommand(const char *name)
         return rc;
     }
     bool ok = true;
+    // The toggles and resume work from the last status read: read what the camera has queued
+    // first, so that they act on its present state and not on a backlog.
+    if (!release && std::strcmp(name, "status") != 0) {
+        readStatus();
+    }
     if (release) {
         released(unselect());
     } else if (std::strcmp(name, "status") == 0) {
