@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The main job: a whole camera session from a Java host against the simulated camera (or a
-# real camera with --real), printing each result and the log it wrote.
+# The main job: the reference Java host (java/example) runs a whole camera session against the
+# simulated camera (or a real camera with --real), printing each result, a file's version and
+# the log the camera library wrote.
 #   scripts/run-session.sh [panasonic|somia] [--real]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -16,13 +17,18 @@ scripts/deps.sh
 build=${BUILD_DIR:-build}
 cmake -S . -B "$build" >/dev/null
 cmake --build "$build" -j"$(nproc)" >/dev/null
+top=$PWD
 work=$(mktemp -d /tmp/nembrel-session-XXXXXX)
-classes="$build/tests/java/classes"
 env=()
 if [ "$real" -eq 0 ]; then
-  env=(LD_PRELOAD="$PWD/$build/simulated-camera/libsimcamera.so" SIMCAM="$model")
+  env=(LD_PRELOAD="$top/$build/simulated-camera/libsimcamera.so" SIMCAM="$model")
 fi
-(cd "$work" && env "${env[@]}" java -Dnembrel.library="$OLDPWD/$build/camera/libNembrel.so" \
-   -cp "$OLDPWD/$classes" CameraHostTest "$model")
+# A small PE file of version 1.2.3.4 from the tests' fixtures, for the version library.
+versioned="$top/$build/tests/fileversion/fixtures/v1234.dll"
+rc=0
+(cd "$work" && env "${env[@]}" java -Dnembrel.library="$top/$build/camera/libNembrel.so" \
+   -Dpellimor.library="$top/$build/fileversion/libPellimor.so" \
+   -jar "$top/$build/java/nembrel.jar" "$versioned") || rc=$?
 echo "--- $work/HIDWrapperJ.log"
 cat "$work/HIDWrapperJ.log"
+exit "$rc"
