@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake g++ make pkg-config
+  dpkg-dev file
   libhidapi-dev
   googletest libgtest-dev libbenchmark-dev
   openjdk-17-jdk-headless
