@@ -147,6 +147,21 @@ long long copyKept(int fd, long long from, long long size, FILE *out, unsigned c
     return lastEnd;
 }
 
+// Fills a format holding one conversion into a 512-byte line (cut to fit) and writes it.
+template <typename T>
+void printValue(const char *format, T value)
+{
+    if (loadLog() == nullptr || format == nullptr) {
+        return;
+    }
+    char line[512];
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+    snprintf(line, sizeof line, format, value);
+#pragma GCC diagnostic pop
+    printLine(line);
+}
+
 } // namespace
 
 LogFileUI::LogFileUI() { storeLog(nullptr); }
@@ -202,31 +217,9 @@ void LogFileUI::prn_time()
     unlock();
 }
 
-void LogFileUI::print_code(char *format, int value)
-{
-    if (loadLog() == nullptr || format == nullptr) {
-        return;
-    }
-    char line[512];
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat-nonliteral"
-    snprintf(line, sizeof line, format, value);
-#pragma GCC diagnostic pop
-    printLine(line);
-}
+void LogFileUI::print_code(char *format, int value) { printValue(format, value); }
 
-void LogFileUI::print_code(char *format, double value)
-{
-    if (loadLog() == nullptr || format == nullptr) {
-        return;
-    }
-    char line[512];
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat-nonliteral"
-    snprintf(line, sizeof line, format, value);
-#pragma GCC diagnostic pop
-    printLine(line);
-}
+void LogFileUI::print_code(char *format, double value) { printValue(format, value); }
 
 long LogFileUI::calc_pos(int n)
 {
