@@ -21,8 +21,17 @@ namespace {
 const char kBanner[] = "------ INIT ------------------------ INIT -------";
 
 // The lock is created once per process: a second init must not re-create it under a writer.
-pthread_once_t gLockOnce = PTHREAD_ONCE_INIT;
+[[maybe_unused]] pthread_once_t gLockOnce = PTHREAD_ONCE_INIT;
 
+#ifdef __APPLE__
+// macOS has no unnamed semaphores (sem_init fails there): the lock is a mutex, and
+// hSemaphore is kept only as the exported name.
+pthread_mutex_t gLogMutex = PTHREAD_MUTEX_INITIALIZER;
+
+void ensureLock() {}
+void lock() { pthread_mutex_lock(&gLogMutex); }
+void unlock() { pthread_mutex_unlock(&gLogMutex); }
+#else
 void ensureLock()
 {
     pthread_once(&gLockOnce, [] { sem_init(&hSemaphore, 0, 1); });
@@ -35,6 +44,7 @@ void lock()
 }
 
 void unlock() { sem_post(&hSemaphore); }
+#endif
 
 // Writes "<time>\t" and, unless text is null, "<text>\n"; the caller holds the lock.
 void writeStamped(const char *text)
