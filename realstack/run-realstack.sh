@@ -39,7 +39,17 @@ work=$(cd "$work" && pwd)
 cache=$work/cache
 
 # ---- the kernel: the package that linux-image-cloud-amd64 depends on, downloaded once.
-pkg=$(apt-cache depends linux-image-cloud-amd64 2>/dev/null | awk '$1 == "Depends:" && $2 ~ /^linux-image-[0-9]/ { print $2; exit }' || true)
+kernel_package() {
+  apt-cache depends linux-image-cloud-amd64 2>/dev/null |
+    awk '$1 == "Depends:" && $2 ~ /^linux-image-[0-9]/ { print $2; exit }' || true
+}
+pkg=$(kernel_package)
+if [ -z "$pkg" ] && [ "$(id -u)" -eq 0 ] && ! ls "$cache"/linux-image-*.deb >/dev/null 2>&1; then
+  # A machine whose package lists were never fetched (scripts/deps.sh fetches them only when
+  # it installs something).
+  timeout 120 apt-get update -qq >/dev/null 2>&1 || true
+  pkg=$(kernel_package)
+fi
 deb=
 if [ -n "$pkg" ]; then
   deb=$(ls "$cache/${pkg}"_*.deb 2>/dev/null | head -n1 || true)

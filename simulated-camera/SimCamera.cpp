@@ -392,7 +392,8 @@ SIMCAM_API int hid_write(hid_device *dev, const unsigned char *data, size_t leng
         recordLine(s, line);
     }
     if (s.unplugged && dev->model != SIMCAM_NONE) {
-        setError(s, L"hid_write: device disconnected (No such device)");
+        // hidapi's hidraw backend gives strerror(ENODEV) here, as the real-stack test shows.
+        setError(s, L"No such device");
         return -1;
     }
     if (consume(s.failWrites)) {
