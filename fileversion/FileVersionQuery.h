@@ -7,4 +7,4 @@
 
 // For a narrow, NUL-terminated path: true with `fileVersionMS` and `fileVersionLS` set from the
 // file's VS_FIXEDFILEINFO, false (both untouched) when there is none or the file cannot be read.
-bool queryFileVersion(const char* path, std::uint32_t* fileVersionMS, std::uint32_t* fileVersionLS);
+bool queryFileVersion(const char *path, std::uint32_t *fileVersionMS, std::uint32_t *fileVersionLS);

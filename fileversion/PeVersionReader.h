@@ -10,30 +10,28 @@
 // exactly the input's size. A read that would reach past the end is refused and reads nothing.
 class ByteReader {
 public:
-  static ByteReader overFile(int fd, std::uint64_t size);
-  static ByteReader overMemory(const unsigned char* data, std::size_t size);
+    static ByteReader overFile(int fd, std::uint64_t size);
+    static ByteReader overMemory(const unsigned char *data, std::size_t size);
 
-  // True with `dst` filled with `n` bytes from `offset`; false when they are not all there.
-  bool read(std::uint64_t offset, void* dst, std::size_t n);
+    // True with `dst` filled with `n` bytes from `offset`; false when they are not all there.
+    bool read(std::uint64_t offset, void *dst, std::size_t n);
 
-  std::uint64_t size() const { return size_; }
-  // Totals since construction, for the benchmark.
-  std::uint64_t bytesRead() const { return bytesRead_; }
-  unsigned readCount() const { return readCount_; }
+    std::uint64_t size() const { return size_; }
+    // Totals since construction, for the benchmark.
+    std::uint64_t bytesRead() const { return bytesRead_; }
+    unsigned readCount() const { return readCount_; }
 
 private:
-  ByteReader(int fd, const unsigned char* data, std::uint64_t size)
-      : fd_(fd), data_(data), size_(size) {}
+    ByteReader(int fd, const unsigned char *data, std::uint64_t size) : fd_(fd), data_(data), size_(size) {}
 
-  int fd_;
-  const unsigned char* data_;
-  std::uint64_t size_;
-  std::uint64_t bytesRead_ = 0;
-  unsigned readCount_ = 0;
+    int fd_;
+    const unsigned char *data_;
+    std::uint64_t size_;
+    std::uint64_t bytesRead_ = 0;
+    unsigned readCount_ = 0;
 };
 
 // True with both halves set from the VS_FIXEDFILEINFO of the file's version resource (type
 // RT_VERSION, ID 1, language neutral, else US English, else the first); false with neither set
 // when the input is no PE file, has no such resource, or any part of the way lies outside it.
-bool readPeFileVersion(ByteReader& reader, std::uint32_t* fileVersionMS,
-                       std::uint32_t* fileVersionLS);
+bool readPeFileVersion(ByteReader &reader, std::uint32_t *fileVersionMS, std::uint32_t *fileVersionLS);

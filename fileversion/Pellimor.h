@@ -4,7 +4,7 @@
 #include <jni.h>
 
 #if defined(_WIN32)
-#define PELLIMOR_EXPORT __attribute__((dllexport))  // mingw-w64
+#define PELLIMOR_EXPORT __attribute__((dllexport)) // mingw-w64
 #else
 #define PELLIMOR_EXPORT __attribute__((visibility("default")))
 #endif
@@ -12,8 +12,8 @@
 // Holds nothing; the host's side expects the class and its copy assignment among the exports.
 class CPellimor {
 public:
-  // Copies nothing and returns *this.
-  PELLIMOR_EXPORT CPellimor& operator=(const CPellimor& other);
+    // Copies nothing and returns *this.
+    PELLIMOR_EXPORT CPellimor &operator=(const CPellimor &other);
 };
 
 extern "C" {
@@ -22,6 +22,8 @@ extern "C" {
 // Returns a new string "a.b.c.d" of the file version of `path`, "0.0.0.0" when the file has no
 // readable version or the path cannot be used; the second argument is ignored. Returns null only
 // when there is no environment to make a string with (or NewStringUTF itself fails).
-JNIEXPORT jstring JNICALL Java_rizever_1client_1imaging_cam_RadidOdiDLLDlg_GetFileVersionInfoDLL(
-    JNIEnv* env, jobject self, jstring path, jint unused);
+JNIEXPORT jstring JNICALL Java_rizever_1client_1imaging_cam_RadidOdiDLLDlg_GetFileVersionInfoDLL(JNIEnv *env,
+                                                                                                 jobject self,
+                                                                                                 jstring path,
+                                                                                                 jint unused);
 }

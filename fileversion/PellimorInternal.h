@@ -14,8 +14,7 @@ constexpr std::size_t kResultBufferSize = 256;
 // is above 0x00FF, when the path holds a NUL (the rest would be dropped, naming another file),
 // when it is longer than 255 units (a cut path can name another file too), or when it is empty.
 // Reads no unit at or past `length`.
-bool narrowPath(const jchar* chars, jsize length, char (&out)[kPathBufferSize]);
+bool narrowPath(const jchar *chars, jsize length, char (&out)[kPathBufferSize]);
 
 // The version query on a narrow path: 1 with all four parts set, 0 with none set.
-int GetFileVersionParts(const char* path, unsigned* part1, unsigned* part2, unsigned* part3,
-                        unsigned* part4);
+int GetFileVersionParts(const char *path, unsigned *part1, unsigned *part2, unsigned *part3, unsigned *part4);

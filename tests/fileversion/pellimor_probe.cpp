@@ -4,11 +4,12 @@
 
 #include "PellimorInternal.h"
 
-int main(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    unsigned parts[4] = {0, 0, 0, 0};
-    GetFileVersionParts(argv[i], &parts[0], &parts[1], &parts[2], &parts[3]);
-    std::printf("%u.%u.%u.%u\t%s\n", parts[0], parts[1], parts[2], parts[3], argv[i]);
-  }
-  return 0;
+int main(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        unsigned parts[4] = {0, 0, 0, 0};
+        GetFileVersionParts(argv[i], &parts[0], &parts[1], &parts[2], &parts[3]);
+        std::printf("%u.%u.%u.%u\t%s\n", parts[0], parts[1], parts[2], parts[3], argv[i]);
+    }
+    return 0;
 }
