@@ -23,15 +23,47 @@ bool ByteReader::read(std::uint64_t offset, void *dst, std::size_t n)
         return false;
     }
     ++readCount_;
+    bytesRead_ += n;
     if (data_ != nullptr) {
         std::memcpy(dst, data_ + offset, n);
-        bytesRead_ += n;
         return true;
     }
     auto *out = static_cast<unsigned char *>(dst);
+    if (n > kWindow) {
+        return preadAll(offset, out, n);
+    }
+    for (const Window &w : windows_) {
+        if (offset >= w.start && offset - w.start <= w.length && n <= w.length - (offset - w.start)) {
+            std::memcpy(out, w.bytes + (offset - w.start), n);
+            return true;
+        }
+    }
+    // The page that holds the read's start, or the read's start itself when the read would run
+    // past that page.
+    std::uint64_t start = offset & ~static_cast<std::uint64_t>(kWindow - 1);
+    if (offset + n > start + kWindow) {
+        start = offset;
+    }
+    const std::uint64_t left = size_ - start;
+    const std::size_t length = left < kWindow ? static_cast<std::size_t>(left) : kWindow;
+    Window &w = windows_[windowsLoaded_ == 0 ? 0 : 1];
+    w.length = 0;
+    if (!preadAll(start, w.bytes, length)) {
+        return false;
+    }
+    w.start = start;
+    w.length = length;
+    ++windowsLoaded_;
+    std::memcpy(out, w.bytes + (offset - start), n);
+    return true;
+}
+
+bool ByteReader::preadAll(std::uint64_t offset, unsigned char *out, std::size_t n)
+{
     std::size_t done = 0;
     while (done < n) {
         const ssize_t got = ::pread(fd_, out + done, n - done, static_cast<off_t>(offset + done));
+        ++fileReads_;
         if (got < 0 && errno == EINTR) {
             continue;
         }
@@ -39,7 +71,7 @@ bool ByteReader::read(std::uint64_t offset, void *dst, std::size_t n)
             return false; // the file shrank under us, or cannot be read
         }
         done += static_cast<std::size_t>(got);
-        bytesRead_ += static_cast<std::uint64_t>(got);
+        fileBytes_ += static_cast<std::uint64_t>(got);
     }
     return true;
 }

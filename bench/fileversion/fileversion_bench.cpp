@@ -35,8 +35,8 @@ bool measureReads(const char *path, unsigned long long *bytes, unsigned *reads)
         ByteReader reader = ByteReader::overFile(fd, static_cast<std::uint64_t>(info.st_size));
         std::uint32_t ms = 0, ls = 0;
         readPeFileVersion(reader, &ms, &ls);
-        *bytes = reader.bytesRead();
-        *reads = reader.readCount();
+        *bytes = reader.fileBytes();
+        *reads = reader.fileReads();
     }
     close(fd);
     return ok;

@@ -18,11 +18,17 @@ if [ ! -f "$dlls/mshtml.dll" ]; then
   dlls="$cache/root/usr/lib/x86_64-linux-gnu/wine/x86_64-windows"
 fi
 small="$dlls/d3d8thk.dll" large="$dlls/mshtml.dll"
+# The small DLL again behind 60 MB of overlay (bytes the loader never maps): the same layout at
+# a thousand times the size, so that only the size differs.
+padded="$build/bench/fileversion/d3d8thk-60MB-overlay.dll"
+if [ ! -f "$padded" ]; then
+  cp "$small" "$padded" && head -c $((60 << 20)) /dev/urandom >>"$padded"
+fi
 
 echo "--- C++ entry point (GetFileVersionParts) and the floor of the same system calls"
-"$build/bench/fileversion/fileversion_bench" --calls "$calls" "$small" "$large"
+"$build/bench/fileversion/fileversion_bench" --calls "$calls" "$small" "$padded" "$large"
 echo "--- through the JVM (RadidOdiDLLDlg.GetFileVersionInfoDLL)"
 java -Dpellimor.library="$build/fileversion/libPellimor.so" -cp "$build/bench/fileversion/classes" \
-  VersionBench "$calls" "$small" "$large"
+  VersionBench "$calls" "$small" "$padded" "$large"
 echo "--- python3-pefile $(/usr/bin/python3 -c 'import pefile; print(pefile.__version__)')"
-/usr/bin/python3 "$here/pefile_bench.py" --calls "$pycalls" "$small" "$large"
+/usr/bin/python3 "$here/pefile_bench.py" --calls "$pycalls" "$small" "$padded" "$large"

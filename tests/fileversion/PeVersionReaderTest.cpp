@@ -125,3 +125,50 @@ TEST(PeVersionReader, PathsThatAreNoRegularFileHaveNoVersionAndNeverBlock)
 }
 
 } // namespace
+
+// Over a file, small reads are served from page windows: whatever the offsets, the bytes must
+// be those of the file, reads past the end refused, and a run of reads inside the headers'
+// page and one more page must cost two system calls.
+TEST(ByteReader, FileWindowsGiveTheFilesBytes)
+{
+    std::vector<unsigned char> content(3 * 4096 + 123);
+    for (size_t i = 0; i < content.size(); ++i) {
+        content[i] = static_cast<unsigned char>((i * 131) ^ (i >> 8));
+    }
+    char path[] = "/tmp/pellimor-window-XXXXXX";
+    const int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(write(fd, content.data(), content.size()), static_cast<ssize_t>(content.size()));
+
+    struct Read {
+        std::uint64_t offset;
+        std::size_t n;
+        bool ok;
+    } reads[] = {
+        {0, 64, true},     {60, 4, true},     {4090, 12, true},   {4096, 100, true},  {8191, 2, true},
+        {0, 4096, true},   {1, 4096, true},   {100, 9000, true},  {12288, 123, true}, {12288, 124, false},
+        {12411, 0, true},  {12412, 0, false}, {12400, 11, true},  {64, 8, true},      {12300, 4096, false},
+    };
+    ByteReader file = ByteReader::overFile(fd, content.size());
+    ByteReader memory = ByteReader::overMemory(content.data(), content.size());
+    for (const Read &r : reads) {
+        std::vector<unsigned char> a(r.n + 1, 0xAA), b(r.n + 1, 0xAA);
+        EXPECT_EQ(file.read(r.offset, a.data(), r.n), r.ok) << r.offset << "+" << r.n;
+        EXPECT_EQ(memory.read(r.offset, b.data(), r.n), r.ok) << r.offset << "+" << r.n;
+        if (r.ok) {
+            EXPECT_TRUE(std::equal(a.begin(), a.end() - 1, content.begin() + static_cast<long>(r.offset)))
+                << r.offset << "+" << r.n;
+        }
+        EXPECT_EQ(a.back(), 0xAA) << "wrote past the read at " << r.offset;
+        EXPECT_EQ(a, b) << r.offset << "+" << r.n;
+    }
+
+    ByteReader headers = ByteReader::overFile(fd, content.size());
+    unsigned char buf[64];
+    for (std::uint64_t off : {0, 64, 128, 300, 5000, 5100, 200, 6000, 40}) {
+        ASSERT_TRUE(headers.read(off, buf, sizeof buf));
+    }
+    EXPECT_EQ(headers.fileReads(), 2u);
+    close(fd);
+    unlink(path);
+}
